@@ -36,6 +36,8 @@ bool DirectoryReader::Open(const std::string& folder_path) {
   Close();
   fd_.Reset(OpenNoFollow(folder_path, O_RDONLY | O_DIRECTORY));
   if (!fd_.Valid()) return false;
+  struct stat self {};
+  volume_ = fstat(fd_.Get(), &self) == 0 ? self.st_dev : 0;
   buffer_.resize(kBufferSize);
   return true;
 }
@@ -92,6 +94,7 @@ bool DirectoryReader::Next(DirEntry& entry) {
     if (other_mount) continue;
     entry.name.assign(name);
     entry.attributes = attributes;
+    entry.volume = volume_;
     return true;
   }
 }

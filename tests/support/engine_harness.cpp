@@ -119,9 +119,11 @@ bool EngineHarness::PumpSleeps(int64_t count) {
   return PumpUntil([&] { return clock_.Sleeps() >= target; });
 }
 
-std::vector<std::string> EngineHarness::Events() const {
+std::vector<std::string> EngineHarness::Events() const { return ReadLogEvents(LogPath()); }
+
+std::vector<std::string> ReadLogEvents(const std::string& log_path) {
   std::vector<std::string> events;
-  std::istringstream in(ReadFile(LogPath()));
+  std::istringstream in(ReadFile(log_path));
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

@@ -18,6 +18,9 @@
 
 namespace testing_support {
 
+// The log's event lines as "action|object|reason", separators and stamps left out.
+std::vector<std::string> ReadLogEvents(const std::string& log_path);
+
 // A clock whose one-second waits take a millisecond and are counted, with a settable time.
 class FakeClock final : public platform::Clock {
  public:

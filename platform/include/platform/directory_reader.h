@@ -12,6 +12,8 @@ struct DirEntry {
   // DIRECTORY for directories, NORMAL for regular files, OFFLINE for everything else. The full
   // word (compressed, system) costs an open per file and comes from ReadAttributeRecord.
   uint32_t attributes = 0;
+  // The device of the listed folder: entries with the same value lie on the same volume.
+  uint64_t volume = 0;
 };
 
 // Lists one directory in the file system's own order, "." and ".." included. Entries that are the
@@ -32,6 +34,7 @@ class DirectoryReader {
   uint32_t AttributesOf(const char* name, unsigned char d_type, bool& other_mount) const;
 
   UniqueFd fd_;
+  uint64_t volume_ = 0;
   std::vector<char> buffer_;
   long filled_ = 0;
   long offset_ = 0;

@@ -1,0 +1,14 @@
+#pragma once
+// Rewrites through btrfs itself: the file system copies the data, our code never writes it.
+
+namespace platform::btrfs {
+
+// True when any extent of the open file is shared with another file or a snapshot: rewriting it
+// would unshare the data and grow the disk usage.
+bool HasSharedExtents(int fd);
+
+// Rewrites every extent of the open file, compressed (zstd) or uncompressed, and waits until the
+// new extents are on disk, so a size measured afterwards is the new one. False when refused.
+bool RewriteExtents(int fd, bool compressed);
+
+}  // namespace platform::btrfs
