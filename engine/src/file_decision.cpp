@@ -35,7 +35,7 @@ int64_t FileDecision::ClusterSize(DScan& scan, const std::string& path, uint64_t
 
 FileDecider::Outcome FileDecision::Decide(DScan& scan, const std::string& path, const platform::DirEntry& entry) {
   Measured file;
-  if (!files_.ReadAttributes(path, file.record)) return Outcome::kExamined;
+  if (!files_.ReadEntryAttributes(path, entry, file.record)) return Outcome::kExamined;
   const uint32_t attributes = file.record.attributes;
   if ((attributes & (FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_DIRECTORY)) ||
       (Get(scan.PreserveSystem) && (attributes & FILE_ATTRIBUTE_SYSTEM))) {

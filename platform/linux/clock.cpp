@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <thread>
@@ -20,8 +21,13 @@ LocalDateTime SystemClock::LocalNow() const {
                        local.tm_hour,        local.tm_min,     local.tm_sec};
 }
 
-void SystemClock::Sleep(uint32_t milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+void SystemClock::Sleep(uint32_t milliseconds, const std::function<bool()>& wake) {
+  constexpr auto kSlice = std::chrono::milliseconds(25);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
+    if (wake && wake()) return;
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kSlice, end - now));
+  }
 }
 
 }  // namespace platform

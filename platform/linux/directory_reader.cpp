@@ -95,6 +95,7 @@ bool DirectoryReader::Next(DirEntry& entry) {
     entry.name.assign(name);
     entry.attributes = attributes;
     entry.volume = volume_;
+    entry.folder_fd = fd_.Get();
     return true;
   }
 }

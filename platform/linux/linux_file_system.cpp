@@ -48,6 +48,11 @@ class LinuxFileSystemImpl final : public FileSystem {
     return ReadAttributeRecord(path, record);
   }
 
+  bool ReadEntryAttributes(const std::string& path, const DirEntry& entry, AttributeRecord& record) override {
+    return entry.folder_fd >= 0 ? ReadAttributeRecordAt(entry.folder_fd, entry.name, record)
+                                : ReadAttributeRecord(path, record);
+  }
+
   int64_t CompressedSize(const std::string& path) override {
     UniqueFd fd(OpenRegularNoAtime(path, O_RDONLY));
     std::vector<btrfs::FileExtentItem> items;

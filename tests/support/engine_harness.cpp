@@ -16,7 +16,7 @@ platform::LocalDateTime FakeClock::LocalNow() const {
   return local_;
 }
 
-void FakeClock::Sleep(uint32_t) {
+void FakeClock::Sleep(uint32_t, const std::function<bool()>&) {
   sleeps_.fetch_add(1);
   std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

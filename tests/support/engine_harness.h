@@ -26,7 +26,7 @@ class FakeClock final : public platform::Clock {
  public:
   platform::FileTime SystemTimeAsFileTime() const override;
   platform::LocalDateTime LocalNow() const override;
-  void Sleep(uint32_t milliseconds) override;
+  void Sleep(uint32_t milliseconds, const std::function<bool()>& wake = {}) override;
 
   void SetLocal(const platform::LocalDateTime& when);
   void SetSystemTime(platform::FileTime time);

@@ -110,7 +110,10 @@ class DScan : public platform::Thread {
   void ReportEndOfPass();
   void FolderLoop();
   void WalkFolder(const std::string& folder);
-  void SleepOneSecond() { services_.clock.Sleep(1000); }
+  // A termination cuts the wait short, so the window's Exit does not wait out the second.
+  void SleepOneSecond() {
+    services_.clock.Sleep(1000, [this] { return Terminated(); });
+  }
 
   Services services_;
   std::mutex hold_;

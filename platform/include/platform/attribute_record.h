@@ -42,5 +42,7 @@ uint32_t AttributeWordFor(uint32_t mode, uint32_t inode_flags);
 // Reads the record without following a link anywhere in the path. Only regular files and
 // directories are opened (to read their inode flags), and never with an access-time update.
 bool ReadAttributeRecord(const std::string& path, AttributeRecord& record);
+// The same for the entry `name` of the open folder `dir_fd`, without resolving a path again.
+bool ReadAttributeRecordAt(int dir_fd, const std::string& name, AttributeRecord& record);
 
 }  // namespace platform

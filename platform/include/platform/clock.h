@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 
 #include "platform/file_time.h"
 
@@ -21,14 +22,15 @@ class Clock {
   virtual ~Clock() = default;
   virtual FileTime SystemTimeAsFileTime() const = 0;
   virtual LocalDateTime LocalNow() const = 0;
-  virtual void Sleep(uint32_t milliseconds) = 0;
+  // Returns early once `wake` holds, checked every few tens of milliseconds.
+  virtual void Sleep(uint32_t milliseconds, const std::function<bool()>& wake = {}) = 0;
 };
 
 class SystemClock final : public Clock {
  public:
   FileTime SystemTimeAsFileTime() const override;
   LocalDateTime LocalNow() const override;
-  void Sleep(uint32_t milliseconds) override;
+  void Sleep(uint32_t milliseconds, const std::function<bool()>& wake = {}) override;
 };
 
 }  // namespace platform

@@ -14,6 +14,8 @@ struct DirEntry {
   uint32_t attributes = 0;
   // The device of the listed folder: entries with the same value lie on the same volume.
   uint64_t volume = 0;
+  // The listed folder, open while the reader is: lets the entry be read without a path lookup.
+  int folder_fd = -1;
 };
 
 // Lists one directory in the file system's own order, "." and ".." included. Entries that are the

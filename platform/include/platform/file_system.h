@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/attribute_record.h"
+#include "platform/directory_reader.h"
 
 namespace platform {
 
@@ -21,6 +22,11 @@ class FileSystem {
  public:
   virtual ~FileSystem() = default;
   virtual bool ReadAttributes(const std::string& path, AttributeRecord& record) = 0;
+  // The same for an entry of a folder being listed: no path lookup where the system allows it.
+  virtual bool ReadEntryAttributes(const std::string& path, const DirEntry& entry, AttributeRecord& record) {
+    (void)entry;
+    return ReadAttributes(path, record);
+  }
   // Bytes the file's data takes on disk; -1 when it cannot be measured.
   virtual int64_t CompressedSize(const std::string& path) = 0;
   virtual bool GetDiskFreeSpace(const std::string& path, DiskGeometry& geometry) = 0;
