@@ -1,107 +1,157 @@
-// quobran-cli: the engine without a window.
+// quobran-cli: the engine without a window, for servers, scripts and benchmarks.
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "checked_folders.h"
+#include "command_line.h"
+#include "compressor/statistics_lines.h"
 #include "engine/activity_log.h"
+#include "engine/defragmenter.h"
 #include "engine/dscan.h"
-#include "platform/attribute_record.h"
+#include "engine/file_decision.h"
 #include "platform/clock.h"
+#include "platform/defrag_volume.h"
 #include "platform/dispatcher.h"
+#include "platform/file_system.h"
 #include "platform/program_directory.h"
+#include "platform/special_folders.h"
+#include "shared/settings_file.h"
 
 namespace {
 
-// Counts what it meets; the decision rules take its place.
-class CountingDecider final : public engine::FileDecider {
- public:
-  Outcome Decide(engine::DScan& scan, const std::string& path, const platform::DirEntry&) override {
-    platform::AttributeRecord record;
-    if (!platform::ReadAttributeRecord(path, record) || (record.attributes & platform::FILE_ATTRIBUTE_OFFLINE)) {
-      return Outcome::kSkipped;
-    }
-    scan.AllFilesCount.fetch_add(1, std::memory_order_relaxed);
-    scan.AllFilesSize.fetch_add(record.Size(), std::memory_order_relaxed);
-    return Outcome::kExamined;
-  }
-};
+std::atomic<bool> g_interrupted{false};
 
-class FolderNode final : public engine::CheckTreeNode {
- public:
-  explicit FolderNode(std::string path) : path_(std::move(path)) {}
-  int Level() const override { return 1; }
-  int Kind() const override { return kKindFolder; }
-  int State() const override { return kStateChecked; }
-  std::vector<const CheckTreeNode*> Children() const override { return {}; }
-  const std::string* Data() const override { return &path_; }
+void OnInterrupt(int) { g_interrupted.store(true); }
 
- private:
-  std::string path_;
-};
+void ApplyOptions(engine::DScan& scan, const cli::EngineOptions& options) {
+  scan.ExcludeSystem = options.ExcludeSystem;
+  scan.SmartFile = options.SmartFile;
+  scan.TryFile = options.TryFile;
+  scan.PreserveSystem = options.PreserveSystem;
+  scan.DecompWorthy = options.DecompWorthy;
+  scan.UseVelnor = options.UseVelnor;
+  scan.Defragment = options.Defragment;
+  scan.DefragmentAny = options.DefragmentAny;
+}
 
-class FolderList final : public engine::CheckTree {
+// One line that rewrites itself on a terminal; elsewhere a line a second at most.
+class Progress {
  public:
-  void Add(std::string path) { nodes_.push_back(std::make_unique<FolderNode>(std::move(path))); }
-  std::vector<const engine::CheckTreeNode*> NodesInTreeOrder() const override {
-    std::vector<const engine::CheckTreeNode*> order;
-    for (const auto& node : nodes_) order.push_back(node.get());
-    return order;
+  Progress() : terminal_(isatty(STDERR_FILENO) != 0) {}
+
+  void Show(const engine::DScan& scan) {
+    const auto now = std::chrono::steady_clock::now();
+    const std::string status = scan.StatusText.Get();
+    if (status.empty() || status == "Complete.") return;
+    if (!terminal_ && (status == last_status_ || now - last_line_ < std::chrono::seconds(1))) return;
+    last_status_ = status;
+    last_line_ = now;
+    std::fprintf(stderr, "%s%s: %lld files, %lld bytes%s", terminal_ ? "\r\033[K" : "", status.c_str(),
+                 static_cast<long long>(scan.AllFilesCount.load()), static_cast<long long>(scan.AllFilesSize.load()),
+                 terminal_ ? "" : "\n");
+    std::fflush(stderr);
   }
 
+  void End() {
+    if (terminal_) std::fprintf(stderr, "\r\033[K");
+  }
+
  private:
-  std::vector<std::unique_ptr<FolderNode>> nodes_;
+  bool terminal_;
+  std::string last_status_;
+  std::chrono::steady_clock::time_point last_line_{};
 };
 
-int Usage(FILE* out, int code) {
-  std::fprintf(out, "usage: quobran-cli analyze FOLDER...\n");
-  return code;
+void ReportResult(const engine::DScan& scan, bool stretch) {
+  const char* action = stretch ? "Stretching" : "Analyze";
+  scan.WriteLog(action, "Stopped", "As need");
+  scan.WriteLog(action, "FilesCount", std::to_string(scan.AllFilesCount.load()));
+  scan.WriteLog(action, stretch ? "Saved Disk Space" : "Supposed Save Disk Space", std::to_string(scan.SavedSpace.load()));
+}
+
+void PrintStatistics(const engine::DScan& scan, bool stretch) {
+  const int64_t on_disk = scan.FilesSizeOnDisk.load();
+  const int64_t real = scan.RealFilesSizeOnDisk.load();
+  for (const std::string& line : {compressor::AllFilesCountLine(scan.AllFilesCount.load()),
+                                  compressor::CompressedFilesCountLine(scan.CompressedFilesCount.load()),
+                                  compressor::AllFilesSizeLine(scan.AllFilesSize.load()),
+                                  compressor::FilesSizeOnDiskLine(on_disk), compressor::RealFilesSizeOnDiskLine(real),
+                                  compressor::AlreadySavedSpaceLine(on_disk, real),
+                                  compressor::SavedSpaceLine(scan.SavedSpace.load(), stretch, scan.TryFile.load())}) {
+    std::printf("%s\n", line.c_str());
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) return Usage(stdout, 0);
-  if (argc < 3 || std::string(argv[1]) != "analyze") return Usage(stderr, 2);
-  FolderList folders;
-  for (int i = 2; i < argc; ++i) {
-    std::error_code error;
-    const auto path = std::filesystem::canonical(argv[i], error);
-    if (error || !std::filesystem::is_directory(path)) {
-      std::fprintf(stderr, "quobran-cli: no such folder: %s\n", argv[i]);
+  const std::string program_directory = platform::ProgramDirectory();
+  cli::CommandLine command;
+  std::string error;
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  if (!cli::ParseCommandLine(arguments, cli::OptionsFromSettings(program_directory + shared::kSettingsFileName),
+                             command, error)) {
+    std::fprintf(stderr, "quobran-cli: %s\n\n%s", error.c_str(), cli::kUsage);
+    return 2;
+  }
+  if (command.help) {
+    std::fputs(cli::kUsage, stdout);
+    return 0;
+  }
+  cli::CheckedFolders folders;
+  for (const std::string& folder : command.folders) {
+    if (!folders.Add(folder)) {
+      std::fprintf(stderr, "quobran-cli: not a folder: %s\n", folder.c_str());
       return 2;
     }
-    std::string folder = path.string();
-    if (folder.back() != '/') folder.push_back('/');
-    folders.Add(folder);
   }
+
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
   platform::SystemClock clock;
   platform::QueuedDispatcher dispatcher;
-  CountingDecider decider;
-  const auto log = engine::ActivityLog::Open(platform::ProgramDirectory() + engine::kLogFileName, false, clock);
-  auto scan = std::make_unique<engine::DScan>(engine::DScan::Services{clock, dispatcher, decider});
+  const auto files = platform::MakeLinuxFileSystem();
+  const auto volume = platform::MakeLinuxDefragVolume();
+  engine::Defragmenter defragmenter(*files, *volume);
+  engine::FileDecision decision(*files, defragmenter);
+  const auto log = engine::ActivityLog::Open(command.log_path.value_or(program_directory + engine::kLogFileName),
+                                             false, clock);
+  log->WriteLog("Quobran", "Started", "User request");
+
+  auto scan = std::make_unique<engine::DScan>(engine::DScan::Services{clock, dispatcher, decision});
   scan->Tree = &folders;
   scan->LogFile = log.get();
+  scan->SetSpecialFolders(platform::ReadSpecialFolders());
+  ApplyOptions(*scan, command.options);
+  scan->StretchMode = command.stretch;
   scan->SetPriority(platform::ThreadPriority::tpLower);
   scan->Resume();
-  const bool tty = isatty(STDERR_FILENO) != 0;
-  while (!scan->AnalyzeComplete.load()) {
+
+  Progress progress;
+  const std::atomic<bool>& complete = command.stretch ? scan->StretchComplete : scan->AnalyzeComplete;
+  while (!complete.load() && !g_interrupted.load()) {
     dispatcher.Pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (tty) {
-      std::fprintf(stderr, "\r%lld files, %lld bytes  ", static_cast<long long>(scan->AllFilesCount.load()),
-                   static_cast<long long>(scan->AllFilesSize.load()));
-    }
+    progress.Show(*scan);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  if (tty) std::fprintf(stderr, "\n");
-  std::printf("All Files Count: %lld\n", static_cast<long long>(scan->AllFilesCount.load()));
-  std::printf("All Files Size: %lld Mebibytes\n", static_cast<long long>(scan->AllFilesSize.load() / 1048576));
+  progress.End();
+  const bool interrupted = !complete.load();
+  if (interrupted) {
+    // A compression under way is finished by the file system; the engine stops after that file.
+    std::fprintf(stderr, "quobran-cli: interrupted; the counts below are those of the files done so far\n");
+  } else {
+    ReportResult(*scan, command.stretch);
+  }
+  PrintStatistics(*scan, command.stretch);
+  log->WriteLog("Quobran", "Exit", "User request");
   scan.reset();
-  return 0;
+  return interrupted ? 130 : 0;
 }

@@ -27,6 +27,13 @@ uint32_t AttributeWordFor(uint32_t mode, uint32_t inode_flags) {
   return word;
 }
 
+AccessAndWriteTimes TimesToRestore(const AttributeRecord& record) {
+  AccessAndWriteTimes result{{TimespecFromFileTime(record.last_access), TimespecFromFileTime(record.last_write)}};
+  result.times[0].tv_nsec += record.last_access_rest_ns % 100;
+  result.times[1].tv_nsec += record.last_write_rest_ns % 100;
+  return result;
+}
+
 namespace {
 
 constexpr unsigned kRecordMask = STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME | STATX_INO;
@@ -64,6 +71,8 @@ bool ReadRecord(int dir_fd, const char* name, int stat_flags, AttributeRecord& r
   record.attributes = AttributeWordFor(stx.stx_mode, inode_flags);
   record.last_access = FromStatx(stx.stx_atime);
   record.last_write = FromStatx(stx.stx_mtime);
+  record.last_access_rest_ns = static_cast<uint8_t>(stx.stx_atime.tv_nsec % 100);
+  record.last_write_rest_ns = static_cast<uint8_t>(stx.stx_mtime.tv_nsec % 100);
   record.creation = (stx.stx_mask & STATX_BTIME) ? FromStatx(stx.stx_btime) : record.last_write;
   record.SetSize(S_ISDIR(stx.stx_mode) ? 0 : static_cast<int64_t>(stx.stx_size));
   return true;

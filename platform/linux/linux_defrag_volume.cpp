@@ -91,8 +91,7 @@ class LinuxDefragVolumeImpl final : public DefragVolume {
     UniqueFd fd(OpenNoFollow(path, O_RDONLY | O_NONBLOCK));
     struct stat st {};
     if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-    const timespec times[2] = {TimespecFromFileTime(record.last_access), TimespecFromFileTime(record.last_write)};
-    futimens(fd.Get(), times);
+    futimens(fd.Get(), TimesToRestore(record).times);
   }
 
  private:

@@ -86,8 +86,7 @@ class LinuxFileSystemImpl final : public FileSystem {
       const bool flag_set = wanted == flags || ioctl(fd.Get(), FS_IOC_SETFLAGS, &wanted) == 0;
       if (flag_set) btrfs::RewriteExtents(fd.Get(), compress);
     }
-    const timespec times[2] = {TimespecFromFileTime(record.last_access), TimespecFromFileTime(record.last_write)};
-    futimens(fd.Get(), times);
+    futimens(fd.Get(), TimesToRestore(record).times);
   }
 
   int64_t ReadFileStart(const std::string& path, char* buffer, size_t size) override {

@@ -7,7 +7,7 @@ QUOBRAN_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 QUOBRAN_PACKAGES=(
   g++ cmake ninja-build pkg-config
   zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
-  btrfs-progs e2fsprogs util-linux coreutils python3
+  btrfs-progs btrfs-compsize e2fsprogs util-linux coreutils python3
 )
 
 as_root() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "platform/file_time.h"
@@ -25,6 +26,10 @@ struct AttributeRecord {
   FileTime last_write;
   uint32_t size_high = 0;
   uint32_t size_low = 0;
+  // Nanoseconds below the 100 ns tick that the times cannot hold, so that times written back
+  // equal the file's own to the nanosecond.
+  uint8_t last_access_rest_ns = 0;
+  uint8_t last_write_rest_ns = 0;
 
   int64_t Size() const {
     return static_cast<int64_t>((uint64_t{size_high} << 32) | size_low);
@@ -34,6 +39,12 @@ struct AttributeRecord {
     size_low = static_cast<uint32_t>(static_cast<uint64_t>(size));
   }
 };
+
+// Last access and last write as futimens takes them.
+struct AccessAndWriteTimes {
+  struct timespec times[2];
+};
+AccessAndWriteTimes TimesToRestore(const AttributeRecord& record);
 
 // The word for an inode of the given type (st_mode) and inode flags (FS_IOC_GETFLAGS):
 // anything but a regular file or a directory is OFFLINE, so the engine never opens it.

@@ -1,0 +1,115 @@
+#include "command_line.h"
+
+#include <array>
+
+#include "shared/settings_file.h"
+
+namespace cli {
+
+namespace {
+
+struct OptionKey {
+  const char* key;
+  const char* flag;
+  bool EngineOptions::*field;
+};
+
+const std::array<OptionKey, 8> kOptionKeys = {{
+    {"ExcludeSystem", "exclude-system", &EngineOptions::ExcludeSystem},
+    {"SmartFile", "smart-file", &EngineOptions::SmartFile},
+    {"TryFile", "try-file", &EngineOptions::TryFile},
+    {"PreserveSystem", "preserve-system", &EngineOptions::PreserveSystem},
+    {"DecompWorthy", "decomp-worthy", &EngineOptions::DecompWorthy},
+    {"UseVelnor", "use-velnor", &EngineOptions::UseVelnor},
+    {"Defragment", "defragment", &EngineOptions::Defragment},
+    {"DefragmentAny", "defragment-any", &EngineOptions::DefragmentAny},
+}};
+
+}  // namespace
+
+const char* const kUsage =
+    "usage: quobran-cli analyze|stretch [options] FOLDER...\n"
+    "\n"
+    "  analyze   count the files and tell what a stretch would save; nothing is changed\n"
+    "  stretch   compress seldom used files, decompress frequently used or unprofitable ones\n"
+    "\n"
+    "options (defaults from section Main of Quobran.ini in the program folder):\n"
+    "  --exclude-system    leave the system folders (/usr/, /etc/, /boot/, the temporary folder) alone\n"
+    "  --smart-file        compress only seldom used files without listed extensions\n"
+    "  --try-file          try a compression of each file's first mebibyte before compressing it\n"
+    "  --preserve-system   leave files btrfs cannot compress (immutable, append-only, no-CoW) alone\n"
+    "  --decomp-worthy     decompress frequently used files and files compression does not help\n"
+    "  --use-velnor        judge use by Velnor's statistics instead of the last access time\n"
+    "  --defragment        defragment each file that was compressed or decompressed\n"
+    "  --defragment-any    defragment any fragmented file met in a stretch\n"
+    "  --no-OPTION         switches OPTION off\n"
+    "  --log FILE          write the activity log to FILE instead of Quobran.log\n"
+    "  --help              show this text\n";
+
+EngineOptions OptionsFromSettings(const std::string& settings_path) {
+  const shared::Profile profile = shared::ReadProfile(settings_path);
+  EngineOptions options;
+  for (const OptionKey& option : kOptionKeys) {
+    options.*option.field = profile.GetInt("Main", option.key, options.*option.field ? 1 : 0) != 0;
+  }
+  return options;
+}
+
+bool ParseCommandLine(const std::vector<std::string>& arguments, const EngineOptions& defaults,
+                      CommandLine& parsed, std::string& error) {
+  parsed = CommandLine{};
+  parsed.options = defaults;
+  bool command_seen = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& word = arguments[i];
+    if (word == "--help" || word == "-h") {
+      parsed.help = true;
+      return true;
+    }
+    if (word == "--log") {
+      if (i + 1 == arguments.size()) {
+        error = "--log needs a file name";
+        return false;
+      }
+      parsed.log_path = arguments[++i];
+      continue;
+    }
+    if (word.rfind("--", 0) == 0 && word.size() > 2) {
+      const bool negated = word.rfind("--no-", 0) == 0;
+      const std::string name = word.substr(negated ? 5 : 2);
+      bool known = false;
+      for (const OptionKey& option : kOptionKeys) {
+        if (name == option.flag) {
+          parsed.options.*option.field = !negated;
+          known = true;
+        }
+      }
+      if (!known) {
+        error = "unknown option " + word;
+        return false;
+      }
+      continue;
+    }
+    if (!command_seen) {
+      if (word != "analyze" && word != "stretch") {
+        error = "unknown command " + word + " (analyze or stretch)";
+        return false;
+      }
+      parsed.stretch = word == "stretch";
+      command_seen = true;
+      continue;
+    }
+    parsed.folders.push_back(word);
+  }
+  if (!command_seen) {
+    error = "no command given (analyze or stretch)";
+    return false;
+  }
+  if (parsed.folders.empty()) {
+    error = "no folder given";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace cli
