@@ -8,6 +8,7 @@ QUOBRAN_PACKAGES=(
   g++ cmake ninja-build pkg-config
   zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   btrfs-progs btrfs-compsize e2fsprogs util-linux coreutils python3
+  qt6-base-dev libgl-dev fonts-dejavu-core
 )
 
 as_root() {

@@ -1,0 +1,22 @@
+#include "watcher/monitor_save.h"
+
+namespace watcher {
+
+std::optional<SaveResult> SaveMonitor(FWatcher& monitor, const UseDataFiles& files,
+                                      const std::function<void()>& between_polls) {
+  bool held = false;
+  for (int poll = 0; poll < kBusyPolls && !held; ++poll) {
+    held = monitor.TryTakeBusy();
+    if (!held && between_polls) between_polls();
+  }
+  if (!held) return std::nullopt;
+  std::optional<SaveResult> result;
+  if (monitor.Table().EntryCount() != 0) {
+    result = SaveMonitorData(monitor.Table(), files);
+    if (result == SaveResult::kSaved) monitor.ClearUseTable();
+  }
+  monitor.ReleaseBusy();
+  return result;
+}
+
+}  // namespace watcher
