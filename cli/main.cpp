@@ -13,6 +13,7 @@
 #include "checked_folders.h"
 #include "command_line.h"
 #include "compressor/statistics_lines.h"
+#include "compressor/watcher_data.h"
 #include "engine/activity_log.h"
 #include "engine/defragmenter.h"
 #include "engine/dscan.h"
@@ -126,11 +127,17 @@ int main(int argc, char** argv) {
                                              false, clock);
   log->WriteLog("Quobran", "Started", "User request");
 
+  // Velnor's statistics are read once, before the walk, and only when they are to decide.
+  compressor::WatcherData watcher_data(program_directory);
   auto scan = std::make_unique<engine::DScan>(engine::DScan::Services{clock, dispatcher, decision});
   scan->Tree = &folders;
   scan->LogFile = log.get();
   scan->SetSpecialFolders(platform::ReadSpecialFolders());
   ApplyOptions(*scan, command.options);
+  if (command.options.UseVelnor) {
+    watcher_data.LoadOnce();
+    watcher_data.HandOver(*scan);
+  }
   scan->StretchMode = command.stretch;
   scan->SetPriority(platform::ThreadPriority::tpLower);
   scan->Resume();

@@ -12,6 +12,8 @@
 
 #include "engine_harness.h"
 #include "scratch_btrfs.h"
+#include "shared/ascii_case.h"
+#include "watcher/save_monitor_data.h"
 
 namespace {
 
@@ -221,6 +223,27 @@ TEST_F(CliTest, NoPassChangesABytesOrATimeAndTheSavingMatchesTheDisk) {
   const CliRun defragment = Cli("stretch --no-exclude-system --defragment --defragment-any '" + top + "'");
   ASSERT_EQ(defragment.exit_code, 0) << defragment.err;
   EXPECT_EQ(Fingerprint(top), used_again);
+}
+
+TEST_F(CliTest, VelnorsStatisticsDecideWhenAskedTo) {
+  const std::string top = root_ + "used/";
+  testing_support::MakeDirs(top);
+  // Both files were just written: by their access times both are in use.
+  WriteFile(top + "rarely.txt", Text(100000, 1));
+  WriteFile(top + "unknown.txt", Text(100000, 2));
+  watcher::UseTable table;
+  const std::string rarely = shared::AsciiLower(top + "rarely.txt");
+  table.RecordUse(3, rarely, 1000000);
+  table.RecordUse(3, rarely, 1000000 + 10 * 86400);  // one use every ten days
+  ASSERT_EQ(watcher::SaveMonitorData(table, watcher::UseDataFilesIn(home_.path())), watcher::SaveResult::kSaved);
+
+  ASSERT_EQ(Cli("stretch --no-exclude-system --no-use-velnor '" + top + "'").exit_code, 0);
+  const auto without = LogEvents();
+  EXPECT_EQ(std::count_if(without.begin(), without.end(), [](const std::string& e) { return e.rfind("Compress|", 0) == 0; }), 0);
+  ASSERT_EQ(Cli("stretch --no-exclude-system --use-velnor '" + top + "'").exit_code, 0);
+  const auto events = LogEvents();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "Compress|" + top + "rarely.txt|Seldom used"), 1);
+  EXPECT_EQ(std::count_if(events.begin(), events.end(), [](const std::string& e) { return e.rfind("Compress|", 0) == 0; }), 1);
 }
 
 }  // namespace
