@@ -44,7 +44,12 @@ const char* const kUsage =
     "  --defragment-any    defragment any fragmented file met in a stretch\n"
     "  --no-OPTION         switches OPTION off\n"
     "  --log FILE          write the activity log to FILE instead of Quobran.log\n"
-    "  --help              show this text\n";
+    "  --help              show this text\n"
+    "\n"
+    "While it runs, quobran-cli counts as a running Quobran: Velnor stands aside, and it does not\n"
+    "start while Quobran or another quobran-cli runs.\n"
+    "\n"
+    "exit status: 0 done, 2 bad command line, 3 Quobran already running, 130 interrupted\n";
 
 EngineOptions OptionsFromSettings(const std::string& settings_path) {
   const shared::Profile profile = shared::ReadProfile(settings_path);

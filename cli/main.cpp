@@ -24,6 +24,7 @@
 #include "platform/file_system.h"
 #include "platform/program_directory.h"
 #include "platform/special_folders.h"
+#include "shared/instance_markers.h"
 #include "shared/settings_file.h"
 
 namespace {
@@ -115,6 +116,15 @@ int main(int argc, char** argv) {
     }
   }
 
+  // Held like Quobran's own marker: Velnor stands aside, so the rewrites of a stretch are no uses,
+  // and a cli and the window never work at once.
+  shared::TPreviousInstance instance;
+  instance.CheckRunning(shared::kQuobranMarker);
+  if (instance.AlreadyRunning) {
+    std::fprintf(stderr, "quobran-cli: Quobran is already running (the window or another quobran-cli); try again when it has ended\n");
+    return 3;
+  }
+
   std::signal(SIGINT, OnInterrupt);
   std::signal(SIGTERM, OnInterrupt);
   platform::SystemClock clock;
@@ -146,6 +156,7 @@ int main(int argc, char** argv) {
   const std::atomic<bool>& complete = command.stretch ? scan->StretchComplete : scan->AnalyzeComplete;
   while (!complete.load() && !g_interrupted.load()) {
     dispatcher.Pump();
+    instance.MutexHandle->ReceivePending();  // the probes of a waiting Velnor
     progress.Show(*scan);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }

@@ -9,6 +9,7 @@ QUOBRAN_PACKAGES=(
   zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
   btrfs-progs btrfs-compsize e2fsprogs util-linux coreutils python3
   qt6-base-dev libgl-dev fonts-dejavu-core
+  qt6-multimedia-dev xvfb xdotool
 )
 
 as_root() {

@@ -72,7 +72,20 @@ void FWatcher::Execute() {
     if (Terminated()) break;
     if (paused) notifier_.DiscardPending();
     if (!TryTakeBusy()) continue;  // the main window took the table in the meantime
-    if (notifier_.WaitForChanges(stop_, batch) == platform::ChangeNotifier::Wait::kChanges) HandleBatch(batch);
+    if (EmptyOnTake.exchange(false, std::memory_order_relaxed)) {
+      ClearUseTable();
+      notifier_.DiscardPending();
+    }
+    if (notifier_.WaitForChanges(stop_, batch) == platform::ChangeNotifier::Wait::kChanges) {
+      // A resume while we waited: the batch, and what queued behind it, began in the pause.
+      if (EmptyOnTake.exchange(false, std::memory_order_relaxed)) {
+        ClearUseTable();
+        notifier_.DiscardPending();
+      } else {
+        HandleBatch(batch);
+        entry_count_.store(table_.EntryCount(), std::memory_order_relaxed);
+      }
+    }
     ReleaseBusy();
     if (Terminated()) break;
     Sleep(kStepMilliseconds);
@@ -86,7 +99,7 @@ void FWatcher::HandleBatch(const std::vector<platform::ChangeRecord>& batch) {
     if (Terminated()) return;
     if (Paused.load(std::memory_order_relaxed)) {
       // The pause came while the monitor waited: the uses counted before it go with it.
-      table_.Clear();
+      ClearUseTable();
       return;
     }
     if (record.name.empty() || Utf16Length(record.name) > kMaxRecordedNameUnits) continue;

@@ -46,13 +46,23 @@ class FWatcher final : public platform::Thread {
   std::atomic<bool> Activity{false};
   // The thread body has ended.
   std::atomic<bool> Done{false};
+  // Set by the window when work resumes after a pause on a monitor whose Busy it could not take
+  // (the monitor kept it in its wait): the monitor empties its table, and drops the batch it
+  // waited for, the next time it holds Busy, so the window neither touches a table it does not
+  // hold nor hands back a lock that is not its own.
+  std::atomic<bool> EmptyOnTake{false};
+  // The table's entry count as of the monitor's last batch or emptying: a hint without the lock.
+  int32_t EntryCount() const { return entry_count_.load(std::memory_order_relaxed); }
 
   // Hide Thread::Terminate and TerminateAndWait: the stop request also wakes a wait on a quiet
   // drive, so the monitor ends at once.
   void Terminate();
   void TerminateAndWait(const std::function<void()>& pump = {});
   // Only by the holder of Busy.
-  void ClearUseTable() { table_.Clear(); }
+  void ClearUseTable() {
+    table_.Clear();
+    entry_count_.store(0, std::memory_order_relaxed);
+  }
   const UseTable& Table() const { return table_; }
 
   // How the drive is watched, once the body has opened it (kClosed before and when it failed).
@@ -77,6 +87,7 @@ class FWatcher final : public platform::Thread {
   int64_t LastRecordTime = 0;
   std::atomic<platform::ChangeNotifier::Mode> watch_mode_{platform::ChangeNotifier::Mode::kClosed};
   std::atomic<bool> opened_{false};
+  std::atomic<int32_t> entry_count_{0};
 };
 
 }  // namespace watcher
