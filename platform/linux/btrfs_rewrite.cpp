@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "btrfs_trees.h"
+
 // Kernels from 6.15 rewrite uncompressed on request; older headers lack the flag.
 #ifndef BTRFS_DEFRAG_RANGE_NOCOMPRESS
 #define BTRFS_DEFRAG_RANGE_NOCOMPRESS 8
@@ -59,8 +61,29 @@ bool RewriteExtents(int fd, bool compressed) {
     args.flags = BTRFS_DEFRAG_RANGE_START_IO;
     result = ioctl(fd, BTRFS_IOC_DEFRAG_RANGE, &args);
   }
-  fdatasync(fd);
+  WaitForWriteback(fd);
   return result == 0;
+}
+
+void WaitForWriteback(int fd) {
+  // A synced FIEMAP waits for the data's writeback and for btrfs to record the new extents, which
+  // is all a size measured next needs; fdatasync would add a log commit and a disk cache flush
+  // per file, several times the cost of the rewrite itself.
+  fiemap map{};
+  map.fm_start = 0;
+  map.fm_length = FIEMAP_MAX_OFFSET;
+  map.fm_flags = FIEMAP_FLAG_SYNC;
+  map.fm_extent_count = 0;
+  if (ioctl(fd, FS_IOC_FIEMAP, &map) != 0) fdatasync(fd);
+}
+
+bool HasCompressedExtents(int fd) {
+  std::vector<FileExtentItem> items;
+  if (!ReadFileExtents(fd, items)) return true;  // unknown: rewrite to be sure
+  for (const FileExtentItem& item : items) {
+    if (item.compression != 0) return true;
+  }
+  return false;
 }
 
 }  // namespace platform::btrfs

@@ -11,4 +11,10 @@ bool HasSharedExtents(int fd);
 // new extents are on disk, so a size measured afterwards is the new one. False when refused.
 bool RewriteExtents(int fd, bool compressed);
 
+// Waits until the open file's data is written and its extents are recorded.
+void WaitForWriteback(int fd);
+
+// True when any extent of the open file is stored compressed, or when that cannot be told.
+bool HasCompressedExtents(int fd);
+
 }  // namespace platform::btrfs

@@ -84,7 +84,8 @@ class LinuxFileSystemImpl final : public FileSystem {
       // btrfs refuses COMPR and NOCOMP together, and marks files it gave up on with NOCOMP.
       const int wanted = compress ? ((flags | FS_COMPR_FL) & ~FS_NOCOMP_FL) : (flags & ~FS_COMPR_FL);
       const bool flag_set = wanted == flags || ioctl(fd.Get(), FS_IOC_SETFLAGS, &wanted) == 0;
-      if (flag_set) btrfs::RewriteExtents(fd.Get(), compress);
+      // Data that did not compress is already stored plain: clearing the flag is all it takes.
+      if (flag_set && (compress || btrfs::HasCompressedExtents(fd.Get()))) btrfs::RewriteExtents(fd.Get(), compress);
     }
     futimens(fd.Get(), TimesToRestore(record).times);
   }
