@@ -4,47 +4,17 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <system_error>
 #include <thread>
-#include <vector>
 
-#include "engine/check_tree.h"
+#include "compressor/checked_folders.h"
 #include "engine/dscan.h"
 #include "engine/file_decider.h"
 #include "platform/clock.h"
 #include "platform/dispatcher.h"
 
 namespace {
-
-class FolderNode final : public engine::CheckTreeNode {
- public:
-  explicit FolderNode(std::string path) : path_(std::move(path)) {}
-  int Level() const override { return 1; }
-  int Kind() const override { return kKindFolder; }
-  int State() const override { return kStateChecked; }
-  std::vector<const CheckTreeNode*> Children() const override { return {}; }
-  const std::string* Data() const override { return &path_; }
-
- private:
-  std::string path_;
-};
-
-// The engine only looks at level-1 nodes, so no drive node is needed above them.
-class FolderList final : public engine::CheckTree {
- public:
-  void Add(std::string path) { nodes_.push_back(std::make_unique<FolderNode>(std::move(path))); }
-  std::vector<const engine::CheckTreeNode*> NodesInTreeOrder() const override {
-    std::vector<const engine::CheckTreeNode*> order;
-    for (const auto& node : nodes_) order.push_back(node.get());
-    return order;
-  }
-
- private:
-  std::vector<std::unique_ptr<FolderNode>> nodes_;
-};
 
 class CountingDecider final : public engine::FileDecider {
  public:
@@ -66,19 +36,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s FOLDER...\n", argv[0]);
     return 2;
   }
-  FolderList tree;
+  compressor::CheckedFolders tree;
   for (int i = 1; i < argc; ++i) {
-    // The engine opens folders refusing links in any component; resolve them here so a folder
-    // reached through a link (a /var/tmp symlink, say) is still measured.
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::canonical(argv[i], error);
-    if (error || !std::filesystem::is_directory(folder, error)) {
+    if (!tree.Add(argv[i])) {
       std::fprintf(stderr, "%s: not a folder: %s\n", argv[0], argv[i]);
       return 2;
     }
-    std::string path = folder.string();
-    if (path.back() != '/') path.push_back('/');
-    tree.Add(std::move(path));
   }
 
   platform::SystemClock clock;

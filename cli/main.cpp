@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "checked_folders.h"
 #include "command_line.h"
+#include "compressor/checked_folders.h"
 #include "compressor/statistics_lines.h"
 #include "compressor/watcher_data.h"
 #include "engine/activity_log.h"
@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     std::fputs(cli::kUsage, stdout);
     return 0;
   }
-  cli::CheckedFolders folders;
+  compressor::CheckedFolders folders;
   for (const std::string& folder : command.folders) {
     if (!folders.Add(folder)) {
       std::fprintf(stderr, "quobran-cli: not a folder: %s\n", folder.c_str());

@@ -13,27 +13,17 @@
 #include "engine_harness.h"
 #include "platform/defrag_volume.h"
 #include "platform/file_system.h"
+#include "sample_data.h"
 #include "scratch_btrfs.h"
 
 namespace {
 
 using platform::FILE_ATTRIBUTE_COMPRESSED;
+using testing_support::CompressibleText;
+using testing_support::IncompressibleBytes;
 using testing_support::ReadFile;
 using testing_support::Shell;
 using testing_support::WriteFile;
-
-std::string TextLike(size_t size) {
-  std::string text;
-  for (size_t i = 0; text.size() < size; ++i) text += "line " + std::to_string(i % 977) + " of some quite repetitive text\n";
-  text.resize(size);
-  return text;
-}
-
-std::string Noise(size_t size, uint32_t seed = 1) {
-  std::string noise(size, '\0');
-  for (char& c : noise) c = static_cast<char>((seed = seed * 1664525u + 1013904223u) >> 24);
-  return noise;
-}
 
 void SetTimes(const std::string& path, time_t atime, time_t mtime) {
   const timespec times[2] = {{atime, 0}, {mtime, 0}};
@@ -67,7 +57,7 @@ class BtrfsOperationsTest : public testing::Test {
 
 TEST_F(BtrfsOperationsTest, CompressAndDecompressKeepBytesAndTimes) {
   const std::string path = root_ + "text";
-  const std::string contents = TextLike(1 << 20);
+  const std::string contents = CompressibleText(1 << 20);
   WriteFile(path, contents);
   SetTimes(path, 1000000000, 1100000000);
   const platform::AttributeRecord before = Record(path);
@@ -94,7 +84,7 @@ TEST_F(BtrfsOperationsTest, CompressAndDecompressKeepBytesAndTimes) {
 }
 
 TEST_F(BtrfsOperationsTest, ReadOnlyOpenAndSharedFilesStayAsTheyWere) {
-  const std::string contents = TextLike(300000);
+  const std::string contents = CompressibleText(300000);
   for (const char* name : {"readonly", "open", "shared", "reflinked"}) WriteFile(root_ + name, contents);
   ASSERT_EQ(chmod((root_ + "readonly").c_str(), 0444), 0);
   ASSERT_EQ(Shell("cp --reflink=always '" + root_ + "reflinked' '" + root_ + "reflink-copy'"), 0);
@@ -117,7 +107,7 @@ TEST_F(BtrfsOperationsTest, ReadOnlyOpenAndSharedFilesStayAsTheyWere) {
 
 TEST_F(BtrfsOperationsTest, TrialReadLeavesTheAccessTime) {
   const std::string path = root_ + "tried";
-  WriteFile(path, TextLike(200000));
+  WriteFile(path, CompressibleText(200000));
   SetTimes(path, 1000000000, 1100000000);
   std::vector<char> buffer(1 << 20);
   EXPECT_EQ(files_->ReadFileStart(path, buffer.data(), buffer.size()), 200000);
@@ -130,7 +120,7 @@ TEST_F(BtrfsOperationsTest, TrialReadLeavesTheAccessTime) {
 TEST_F(BtrfsOperationsTest, SpecialFilesAreNeverTriedOrChanged) {
   ASSERT_EQ(mkfifo((root_ + "fifo").c_str(), 0600), 0);
   ASSERT_EQ(symlink("text", (root_ + "link").c_str()), 0);
-  WriteFile(root_ + "text", TextLike(100000));
+  WriteFile(root_ + "text", CompressibleText(100000));
   std::vector<char> buffer(1024);
   for (const std::string& path : {root_ + "fifo", root_ + "link"}) {
     EXPECT_EQ(files_->ReadFileStart(path, buffer.data(), buffer.size()), -1) << path;
@@ -167,7 +157,7 @@ void WriteFragmented(const std::string& path, const std::string& other, const st
 
 TEST_F(BtrfsOperationsTest, FragmentedFileEndsWithFewerExtentsAndTheSameBytes) {
   const std::string path = root_ + "fragmented";
-  const std::string contents = Noise(2 << 20);
+  const std::string contents = IncompressibleBytes(2 << 20);
   WriteFragmented(path, root_ + "interleaved", contents);
   SetTimes(path, 1000000000, 1100000000);
   const auto volume = platform::MakeLinuxDefragVolume();

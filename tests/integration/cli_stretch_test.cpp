@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "engine_harness.h"
+#include "sample_data.h"
 #include "scratch_btrfs.h"
 #include "shared/ascii_case.h"
 #include "watcher/save_monitor_data.h"
@@ -20,6 +21,8 @@ namespace {
 
 using testing::ElementsAre;
 using testing::HasSubstr;
+using testing_support::CompressibleText;
+using testing_support::IncompressibleBytes;
 using testing_support::ReadFile;
 using testing_support::Shell;
 using testing_support::WriteFile;
@@ -92,19 +95,6 @@ class CliTest : public testing::Test {
   testing_support::TempDir home_;
 };
 
-std::string Text(size_t size, int seed) {
-  std::string text;
-  for (int i = 0; text.size() < size; ++i) text += "entry " + std::to_string((i * 7 + seed) % 1000) + " repeated words and numbers\n";
-  text.resize(size);
-  return text;
-}
-
-std::string Noise(size_t size, uint32_t seed) {
-  std::string noise(size, '\0');
-  for (char& c : noise) c = static_cast<char>((seed = seed * 1664525u + 1013904223u) >> 24);
-  return noise;
-}
-
 // A mixed tree of 2,000 files last used ten days ago: text that compresses, noise that does not,
 // files of at most two clusters, names with listed extensions.
 void MakeMixedTree(const std::string& top) {
@@ -115,11 +105,11 @@ void MakeMixedTree(const std::string& top) {
       const int n = folder * 50 + i;
       const std::string name = dir + "f" + std::to_string(i);
       switch (n % 5) {
-        case 0: WriteFile(name + ".txt", Text(9000 + (n * 131) % 60000, n)); break;
-        case 1: WriteFile(name + ".log", Text(20000 + (n * 977) % 200000, n)); break;
-        case 2: WriteFile(name + ".bin", Noise(10000 + (n * 71) % 30000, static_cast<uint32_t>(n))); break;
-        case 3: WriteFile(name + ".small", Text(100 + n % 8000, n)); break;
-        default: WriteFile(name + ".jpg", Text(30000, n)); break;
+        case 0: WriteFile(name + ".txt", CompressibleText(9000 + (n * 131) % 60000, n)); break;
+        case 1: WriteFile(name + ".log", CompressibleText(20000 + (n * 977) % 200000, n)); break;
+        case 2: WriteFile(name + ".bin", IncompressibleBytes(10000 + (n * 71) % 30000, static_cast<uint32_t>(n))); break;
+        case 3: WriteFile(name + ".small", CompressibleText(100 + n % 8000, n)); break;
+        default: WriteFile(name + ".jpg", CompressibleText(30000, n)); break;
       }
     }
   }
@@ -154,9 +144,9 @@ TEST_F(CliTest, HelpBadWordsAndMissingFolders) {
 TEST_F(CliTest, StretchPrintsProgressTheStatisticsAndLogsEachAction) {
   const std::string top = root_ + "top/";
   testing_support::MakeDirs(top + "a");
-  WriteFile(top + "a/big.txt", Text(3 << 20, 1));
-  WriteFile(top + "a/two-clusters.txt", Text(8192, 2));
-  for (int i = 0; i < 40; ++i) WriteFile(top + "tried" + std::to_string(i) + ".txt", Text(1 << 20, i));
+  WriteFile(top + "a/big.txt", CompressibleText(3 << 20, 1));
+  WriteFile(top + "a/two-clusters.txt", CompressibleText(8192, 2));
+  for (int i = 0; i < 40; ++i) WriteFile(top + "tried" + std::to_string(i) + ".txt", CompressibleText(1 << 20, i));
   ASSERT_EQ(Shell("find '" + top + "' -type f -exec touch -a -m -d '10 days ago' {} +"), 0);
 
   const CliRun run = Cli("stretch --no-exclude-system --try-file '" + top + "'");
@@ -235,8 +225,8 @@ TEST_F(CliTest, VelnorsStatisticsDecideWhenAskedTo) {
   const std::string top = root_ + "used/";
   testing_support::MakeDirs(top);
   // Both files were just written: by their access times both are in use.
-  WriteFile(top + "rarely.txt", Text(100000, 1));
-  WriteFile(top + "unknown.txt", Text(100000, 2));
+  WriteFile(top + "rarely.txt", CompressibleText(100000, 1));
+  WriteFile(top + "unknown.txt", CompressibleText(100000, 2));
   watcher::UseTable table;
   const std::string rarely = shared::AsciiLower(top + "rarely.txt");
   table.RecordUse(3, rarely, 1000000);

@@ -11,6 +11,7 @@
 
 #include "child_process.h"
 #include "engine_harness.h"
+#include "sample_data.h"
 #include "scratch_btrfs.h"
 #include "shared/ascii_case.h"
 #include "shared/instance_markers.h"
@@ -23,14 +24,8 @@ namespace {
 using namespace std::chrono_literals;
 using testing_support::ChildProcess;
 using testing_support::Eventually;
+using testing_support::CompressibleText;
 using testing_support::WriteFile;
-
-std::string Text(size_t size) {
-  std::string text;
-  for (int i = 0; text.size() < size; ++i) text += "line " + std::to_string(i % 977) + " of words that compress\n";
-  text.resize(size);
-  return text;
-}
 
 class VelnorOnBtrfsTest : public ::testing::Test {
  protected:
@@ -56,7 +51,7 @@ class VelnorOnBtrfsTest : public ::testing::Test {
   // path within a minute are one use.
   bool UseUntilSaved(const std::string& name) {
     return Eventually([&] {
-      WriteFile(root_ + name, Text(200000) + std::to_string(++writes_));
+      WriteFile(root_ + name, CompressibleText(200000) + std::to_string(++writes_));
       std::this_thread::sleep_for(50ms);
       return Saved(name);
     }, 20s);
@@ -72,8 +67,8 @@ class VelnorOnBtrfsTest : public ::testing::Test {
 TEST_F(VelnorOnBtrfsTest, RecordsSavesStandsAsideAndQuobranCliDecidesByItsFile) {
   const std::string top = root_ + "work/";
   testing_support::MakeDirs(top);
-  WriteFile(top + "seldom.txt", Text(200000));
-  WriteFile(top + "used.txt", Text(200000));
+  WriteFile(top + "seldom.txt", CompressibleText(200000));
+  WriteFile(top + "used.txt", CompressibleText(200000));
   // An earlier run of Velnor saw seldom.txt used once every ten days.
   watcher::UseTable earlier;
   earlier.RecordUse(3, shared::AsciiLower(top + "seldom.txt"), 1000000);

@@ -5,10 +5,10 @@
 
 #include "engine/check_tree.h"
 
-namespace cli {
+namespace compressor {
 
-// The folders of the command line as the engine sees the window's tree: each a checked folder
-// directly below a drive.
+// A list of folders as the engine sees the window's tree: each a checked folder directly below a
+// drive. For the command line and the benchmarks.
 class CheckedFolders final : public engine::CheckTree {
  public:
   CheckedFolders();
@@ -22,4 +22,4 @@ class CheckedFolders final : public engine::CheckTree {
   std::vector<std::unique_ptr<Node>> nodes_;
 };
 
-}  // namespace cli
+}  // namespace compressor

@@ -1,10 +1,10 @@
-#include "checked_folders.h"
+#include "compressor/checked_folders.h"
 
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
 
-namespace cli {
+namespace compressor {
 
 class CheckedFolders::Node final : public engine::CheckTreeNode {
  public:
@@ -40,4 +40,4 @@ std::vector<const engine::CheckTreeNode*> CheckedFolders::NodesInTreeOrder() con
   return order;
 }
 
-}  // namespace cli
+}  // namespace compressor
