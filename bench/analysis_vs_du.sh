@@ -10,21 +10,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/btrfs_volume.sh"
 target_ratio=1.5
 
 bench_require_root
-cli=${QUOBRAN_CLI:-}
-if [[ -z $cli ]]; then
-  bench_build_targets quobran-cli
-  cli=$bench_build/cli/quobran-cli
-fi
-[[ -x $cli ]] || bench_die "no quobran-cli at $cli"
-
-gib=$(bench_volume_gib)
-bench_check_space "$gib"
-trap bench_cleanup EXIT
-trap 'exit 130' INT TERM
-bench_make_volume analysis "$gib"
-tree=$bench_volume/tree
-mkdir "$tree"
-bench_make_tree "$tree"
+bench_find_cli
+bench_volume_with_tree analysis
 log=$bench_work/analysis.log
 
 run_du() { du -s "$tree"; }

@@ -102,3 +102,26 @@ bench_min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b + 0 < a + 0) 
 bench_ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'; }
 
 bench_verdict() { awk -v r="$1" -v t="$2" 'BEGIN { print (r <= t) ? "met" : "missed" }'; }
+
+# bench_find_cli: sets cli to $QUOBRAN_CLI, or to a freshly built quobran-cli.
+bench_find_cli() {
+  cli=${QUOBRAN_CLI:-}
+  if [[ -z $cli ]]; then
+    bench_build_targets quobran-cli
+    cli=$bench_build/cli/quobran-cli
+  fi
+  [[ -x $cli ]] || bench_die "no quobran-cli at $cli"
+}
+
+# bench_volume_with_tree NAME: a fresh volume holding the generated tree; sets tree. Removed at exit.
+bench_volume_with_tree() {
+  local gib
+  gib=$(bench_volume_gib)
+  bench_check_space "$gib"
+  trap bench_cleanup EXIT
+  trap 'exit 130' INT TERM
+  bench_make_volume "$1" "$gib"
+  tree=$bench_volume/tree
+  mkdir "$tree"
+  bench_make_tree "$tree"
+}

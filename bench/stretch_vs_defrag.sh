@@ -12,12 +12,7 @@ source "$(dirname "${BASH_SOURCE[0]}")/btrfs_volume.sh"
 target_ratio=1.2
 
 bench_require_root
-cli=${QUOBRAN_CLI:-}
-if [[ -z $cli ]]; then
-  bench_build_targets quobran-cli
-  cli=$bench_build/cli/quobran-cli
-fi
-[[ -x $cli ]] || bench_die "no quobran-cli at $cli"
+bench_find_cli
 if ! command -v compsize >/dev/null; then
   echo "installing btrfs-compsize" >&2
   { DEBIAN_FRONTEND=noninteractive apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq btrfs-compsize; } >/dev/null 2>&1 ||

@@ -24,14 +24,7 @@ fi
 [[ -x $cli ]] || bench_die "no quobran-cli at $cli"
 [[ -x $baseline ]] || bench_die "no trial_baseline at $baseline"
 
-gib=$(bench_volume_gib)
-bench_check_space "$gib"
-trap bench_cleanup EXIT
-trap 'exit 130' INT TERM
-bench_make_volume tryfile "$gib"
-tree=$bench_volume/tree
-mkdir "$tree"
-bench_make_tree "$tree"
+bench_volume_with_tree tryfile
 log=$bench_work/tryfile.log
 
 run_baseline() { "$baseline" "$tree"; }
