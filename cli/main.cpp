@@ -18,6 +18,7 @@
 #include "engine/defragmenter.h"
 #include "engine/dscan.h"
 #include "engine/file_decision.h"
+#include "engine/special_folder_match.h"
 #include "platform/clock.h"
 #include "platform/defrag_volume.h"
 #include "platform/dispatcher.h"
@@ -71,6 +72,16 @@ class Progress {
   std::string last_status_;
   std::chrono::steady_clock::time_point last_line_{};
 };
+
+// A folder given by name and then skipped whole would look like an empty one.
+void WarnOfExcludedFolders(const compressor::CheckedFolders& folders, const engine::DScan& scan) {
+  for (const engine::CheckTreeNode* node : folders.NodesInTreeOrder()) {
+    if (engine::IsSpecialFolder(*node->Data(), {scan.WindowsDir, scan.UserWindowsDir, scan.Wow64SystemDir, scan.TempDir})) {
+      std::fprintf(stderr, "quobran-cli: %s lies in a system folder and is skipped; --no-exclude-system takes it in\n",
+                   node->Data()->c_str());
+    }
+  }
+}
 
 void ReportResult(const engine::DScan& scan, bool stretch) {
   const char* action = stretch ? "Stretching" : "Analyze";
@@ -144,6 +155,7 @@ int main(int argc, char** argv) {
   scan->LogFile = log.get();
   scan->SetSpecialFolders(platform::ReadSpecialFolders());
   ApplyOptions(*scan, command.options);
+  if (command.options.ExcludeSystem) WarnOfExcludedFolders(folders, *scan);
   if (command.options.UseVelnor) {
     watcher_data.LoadOnce();
     watcher_data.HandOver(*scan);

@@ -139,6 +139,12 @@ TEST_F(CliTest, HelpBadWordsAndMissingFolders) {
     EXPECT_TRUE(run.out.empty()) << c.arguments;
   }
   EXPECT_FALSE(std::ifstream(home_.path() + "Quobran.log").good());  // bad words start nothing
+
+  // The scratch volume lies below the temporary folder: skipped, and said so.
+  const CliRun skipped = Cli("analyze --exclude-system '" + root_ + "'");
+  EXPECT_EQ(skipped.exit_code, 0);
+  EXPECT_THAT(skipped.err, HasSubstr("lies in a system folder and is skipped"));
+  EXPECT_THAT(Cli("analyze --no-exclude-system '" + root_ + "'").err, testing::Not(HasSubstr("system folder")));
 }
 
 TEST_F(CliTest, StretchPrintsProgressTheStatisticsAndLogsEachAction) {
