@@ -69,31 +69,35 @@ bool ReplaceWholeFile(const std::string& path, std::string_view contents) {
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
   if (name.empty()) return false;
   UniqueFd dir(OpenNoFollow(folder, O_RDONLY | O_DIRECTORY));
-  if (!dir.Valid()) return false;
+  return dir.Valid() && ReplaceFileAt(dir.Get(), name, contents);
+}
 
+bool ReplaceFileAt(int folder_fd, const std::string& name, std::string_view contents, int mode) {
+  if (name.empty() || name.find('/') != std::string::npos) return false;
   const std::string temporary = TemporaryName(name);
   // An unnamed file gets its name only once it is complete, so a kill while writing leaves nothing.
-  UniqueFd file(openat(dir.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
+  UniqueFd file(openat(folder_fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644));
   const bool unnamed = file.Valid();
   if (!unnamed) {
-    file.Reset(openat(dir.Get(), temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0644));
+    file.Reset(openat(folder_fd, temporary.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!file.Valid()) return false;
   }
   bool named = !unnamed;
-  bool ok = WriteAll(file.Get(), contents) && fsync(file.Get()) == 0;
+  bool ok = (mode < 0 || fchmod(file.Get(), static_cast<mode_t>(mode)) == 0) && WriteAll(file.Get(), contents) &&
+            fsync(file.Get()) == 0;
   if (ok && unnamed) {
     const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
-    ok = linkat(AT_FDCWD, self.c_str(), dir.Get(), temporary.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    ok = linkat(AT_FDCWD, self.c_str(), folder_fd, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0;
     named = ok;
   }
   file.Reset();
-  if (ok) ok = renameat(dir.Get(), temporary.c_str(), dir.Get(), name.c_str()) == 0;
+  if (ok) ok = renameat(folder_fd, temporary.c_str(), folder_fd, name.c_str()) == 0;
   if (!ok) {
-    if (named) unlinkat(dir.Get(), temporary.c_str(), 0);
+    if (named) unlinkat(folder_fd, temporary.c_str(), 0);
     return false;
   }
   // The rename itself must survive a power loss too.
-  fsync(dir.Get());
+  fsync(folder_fd);
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/data_file.h"
 #include "platform/safe_open.h"
 #include "shared/ascii_case.h"
 
@@ -17,6 +18,7 @@ namespace shared {
 
 namespace {
 
+using platform::ReadAll;
 using platform::UniqueFd;
 
 // Another program's save holds the lock for milliseconds; a holder that hangs must not hang us.
@@ -45,30 +47,6 @@ std::optional<std::string_view> KeyName(std::string_view line) {
   const size_t equals = trimmed.find('=');
   if (equals == std::string_view::npos) return std::nullopt;
   return Trim(trimmed.substr(0, equals));
-}
-
-// Reads at most `limit` + 1 bytes, so a caller can tell a file that is too large.
-bool ReadAll(int fd, size_t limit, std::string& text) {
-  text.clear();
-  char buffer[8192];
-  while (text.size() <= limit) {
-    const ssize_t got = read(fd, buffer, std::min(sizeof buffer, limit + 1 - text.size()));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) break;
-    text.append(buffer, static_cast<size_t>(got));
-  }
-  return true;
-}
-
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t put = write(fd, text.data(), text.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    text.remove_prefix(static_cast<size_t>(put));
-  }
-  return true;
 }
 
 class FolderLock {
@@ -197,7 +175,7 @@ Profile ReadProfile(const std::string& path) {
   const UniqueFd fd(platform::OpenNoFollow(path, O_RDONLY));
   struct stat st {};
   std::string text;
-  if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || !ReadAll(fd.Get(), kMaxSettingsBytes, text)) {
+  if (!fd.Valid() || fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || !ReadAll(fd.Get(), kMaxSettingsBytes + 1, text)) {
     return Profile();
   }
   if (text.size() > kMaxSettingsBytes) text.resize(kMaxSettingsBytes);
@@ -216,13 +194,14 @@ bool WriteProfile(const std::string& path, std::string_view section,
   if (!lock.Held()) return false;
 
   std::string old_text;
-  mode_t mode = 0666;  // the umask decides for a new file
+  mode_t mode = 0;  // a replaced file keeps its own; a new one gets the default
   bool existed = false;
   {
     const UniqueFd old(openat(folder.Get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (old.Valid()) {
       struct stat st {};
-      if (fstat(old.Get(), &st) != 0 || !S_ISREG(st.st_mode) || !ReadAll(old.Get(), kMaxSettingsBytes, old_text) ||
+      // One byte over the bound tells a file that is too large to be ours.
+      if (fstat(old.Get(), &st) != 0 || !S_ISREG(st.st_mode) || !ReadAll(old.Get(), kMaxSettingsBytes + 1, old_text) ||
           old_text.size() > kMaxSettingsBytes) {
         return false;
       }
@@ -243,19 +222,7 @@ bool WriteProfile(const std::string& path, std::string_view section,
   const std::string new_text = profile.Text();
   if (existed && new_text == old_text) return true;
 
-  // One fixed temporary name: writers hold the lock, and a kill's leftover is simply replaced.
-  const std::string temporary = name + ".tmp";
-  unlinkat(folder.Get(), temporary.c_str(), 0);
-  UniqueFd out(openat(folder.Get(), temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
-  bool written = out.Valid() && (!existed || fchmod(out.Get(), mode) == 0) && WriteAll(out.Get(), new_text) &&
-                 fsync(out.Get()) == 0;
-  if (out.Valid()) written = close(out.Release()) == 0 && written;
-  if (!written || renameat(folder.Get(), temporary.c_str(), folder.Get(), name.c_str()) != 0) {
-    unlinkat(folder.Get(), temporary.c_str(), 0);
-    return false;
-  }
-  fsync(folder.Get());
-  return true;
+  return platform::ReplaceFileAt(folder.Get(), name, new_text, existed ? static_cast<int>(mode) : -1);
 }
 
 InformerPosition ReadInformerPosition(const std::string& path, InformerPosition designed) {

@@ -24,6 +24,9 @@ bool ReadAll(int fd, size_t max_bytes, std::string& contents);
 // Writes `contents` to a temporary file in the same folder, syncs it, renames it over `path` and
 // syncs the folder. On failure `path` is left as it was and false is returned.
 bool ReplaceWholeFile(const std::string& path, std::string_view contents);
+// The same for the entry `name` of the open folder `folder_fd`; the new file gets `mode` exactly
+// (a replaced file keeps its own that way), or 0644 less the umask when `mode` is negative.
+bool ReplaceFileAt(int folder_fd, const std::string& name, std::string_view contents, int mode = -1);
 
 // Writes all of `data` at `offset` of an open file and syncs it; false on any shortfall.
 bool WriteAllAt(int fd, std::string_view data, size_t offset);
