@@ -55,12 +55,13 @@ void Thread::Run() {
 
 void Thread::SetPriority(ThreadPriority priority) {
   priority_.store(priority, std::memory_order_relaxed);
+  priority_set_.store(true, std::memory_order_release);
   ApplyPriority();
 }
 
 void Thread::ApplyPriority() {
   const int tid = tid_.load(std::memory_order_acquire);
-  if (tid == 0) return;
+  if (tid == 0 || !priority_set_.load(std::memory_order_acquire)) return;
   const ThreadPriority priority = Priority();
   // Raising a priority again needs privilege; without it the thread keeps the lower one.
   setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceFor(priority));

@@ -62,6 +62,17 @@ TEST(ThreadTest, PriorityIsTheThreadsNiceValue) {
   EXPECT_EQ(NiceOf(0), 0);
 }
 
+TEST(ThreadTest, WithoutAPriorityItKeepsTheOneItInherits) {
+  const int self = static_cast<int>(syscall(SYS_gettid));
+  ASSERT_EQ(setpriority(PRIO_PROCESS, static_cast<id_t>(self), 7), 0);
+  ProbeThread thread;
+  thread.Resume();
+  while (!thread.ran) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(NiceOf(thread.tid), 7);
+  thread.TerminateAndWait();
+  setpriority(PRIO_PROCESS, static_cast<id_t>(self), 0);  // needs root; the process ends soon anyway
+}
+
 TEST(ThreadTest, NeverStartedThreadIsDestroyedQuietly) {
   ProbeThread thread;
   EXPECT_FALSE(thread.ran);

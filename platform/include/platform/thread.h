@@ -25,7 +25,8 @@ class Thread {
   bool Started() const { return started_; }
   bool BodyEnded() const { return body_ended_.load(std::memory_order_acquire); }
 
-  // Takes effect at once when running, else when the body starts.
+  // Takes effect at once when running, else when the body starts. A thread never given one keeps
+  // the priority it inherits from the thread that resumed it (the process's, as a rule).
   void SetPriority(ThreadPriority priority);
   ThreadPriority Priority() const { return priority_.load(std::memory_order_relaxed); }
 
@@ -46,6 +47,7 @@ class Thread {
   std::atomic<bool> terminated_{false};
   std::atomic<bool> body_ended_{false};
   std::atomic<ThreadPriority> priority_{ThreadPriority::tpNormal};
+  std::atomic<bool> priority_set_{false};
   std::atomic<int> tid_{0};
   std::mutex end_mutex_;
   std::condition_variable end_signal_;
