@@ -173,6 +173,9 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   progress.End();
+  // The engine raises the flag and then logs its completion line, both under the hold lock: once
+  // the lock is ours, its line is in the log before our report.
+  { const auto hold = scan->Hold(); }
   const bool interrupted = !complete.load();
   if (interrupted) {
     // A compression under way is finished by the file system; the engine stops after that file.

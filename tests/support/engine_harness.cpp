@@ -114,6 +114,13 @@ bool EngineHarness::PumpUntil(const std::function<bool()>& done, std::chrono::mi
   return false;
 }
 
+bool EngineHarness::PumpUntilLogged(const std::string& event) {
+  return PumpUntil([&] {
+    const auto events = Events();
+    return !events.empty() && events.back() == event;
+  });
+}
+
 bool EngineHarness::PumpSleeps(int64_t count) {
   const int64_t target = clock_.Sleeps() + count;
   return PumpUntil([&] { return clock_.Sleeps() >= target; });

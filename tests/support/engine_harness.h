@@ -100,6 +100,8 @@ class EngineHarness {
   void Start();
   // Pumps the dispatcher until `done` holds; false after the timeout.
   bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(20));
+  // Pumps until the log's last event is `event`.
+  bool PumpUntilLogged(const std::string& event);
   // Pumps until the engine has slept `count` more times (it is idle or paused).
   bool PumpSleeps(int64_t count);
   // The log's event lines as "action|object|reason", separators and stamps left out.

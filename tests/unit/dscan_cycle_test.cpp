@@ -74,6 +74,7 @@ TEST(DScanCycleTest, RescanDuringAPassRestartsTheCounters) {
   });
   h.Start();
   ASSERT_TRUE(h.PumpUntil([&] { return h.scan().AnalyzeComplete.load(); }));
+  ASSERT_TRUE(h.PumpUntilLogged("Analyze|Complete|As Need"));  // the flag is set before the line
   // The request ends the walk after the file being examined.
   EXPECT_EQ(h.decider().Count(), 2u + 8u);
   EXPECT_EQ(h.scan().AllFilesCount, 8);
@@ -90,6 +91,7 @@ TEST(DScanCycleTest, StretchAfterAnUnacknowledgedAnalysisWalksTheFolders) {
   });
   h.Start();
   ASSERT_TRUE(h.PumpUntil([&] { return h.scan().AnalyzeComplete.load(); }));
+  ASSERT_TRUE(h.PumpUntilLogged("Analyze|Complete|As Need"));
   const auto analysed = h.decider().SortedPaths();
   ASSERT_EQ(analysed.size(), 4u);
   {
@@ -131,6 +133,7 @@ TEST(DScanCycleTest, PauseStopsBeforeTheNextEntryAndRescanEndsTheWalk) {
 
   h.scan().Paused = false;
   ASSERT_TRUE(h.PumpUntil([&] { return h.scan().AnalyzeComplete.load(); }));
+  ASSERT_TRUE(h.PumpUntilLogged("Analyze|Complete|As Need"));
   EXPECT_EQ(h.decider().Count(), 2u + 5u);
   EXPECT_THAT(h.Events(), ElementsAre("Rescan|Started|Initiated", "Rescan|Started|Initiated",
                                       "Analyze|Complete|As Need"));
