@@ -2,27 +2,29 @@
 
 #include <array>
 
+#include "compressor/options_panel.h"
 #include "shared/settings_file.h"
 
 namespace cli {
 
 namespace {
 
-struct OptionKey {
-  const char* key;
+// The settings key and its default come from the window's option boxes, so both fronts agree.
+struct OptionFlag {
+  compressor::Box box;
   const char* flag;
   bool EngineOptions::*field;
 };
 
-const std::array<OptionKey, 8> kOptionKeys = {{
-    {"ExcludeSystem", "exclude-system", &EngineOptions::ExcludeSystem},
-    {"SmartFile", "smart-file", &EngineOptions::SmartFile},
-    {"TryFile", "try-file", &EngineOptions::TryFile},
-    {"PreserveSystem", "preserve-system", &EngineOptions::PreserveSystem},
-    {"DecompWorthy", "decomp-worthy", &EngineOptions::DecompWorthy},
-    {"UseVelnor", "use-velnor", &EngineOptions::UseVelnor},
-    {"Defragment", "defragment", &EngineOptions::Defragment},
-    {"DefragmentAny", "defragment-any", &EngineOptions::DefragmentAny},
+const std::array<OptionFlag, 8> kOptionFlags = {{
+    {compressor::Box::cb1, "exclude-system", &EngineOptions::ExcludeSystem},
+    {compressor::Box::cb2, "smart-file", &EngineOptions::SmartFile},
+    {compressor::Box::cb3, "try-file", &EngineOptions::TryFile},
+    {compressor::Box::cb4, "preserve-system", &EngineOptions::PreserveSystem},
+    {compressor::Box::cb5, "decomp-worthy", &EngineOptions::DecompWorthy},
+    {compressor::Box::cb9, "use-velnor", &EngineOptions::UseVelnor},
+    {compressor::Box::cb10, "defragment", &EngineOptions::Defragment},
+    {compressor::Box::cb11, "defragment-any", &EngineOptions::DefragmentAny},
 }};
 
 }  // namespace
@@ -54,8 +56,9 @@ const char* const kUsage =
 EngineOptions OptionsFromSettings(const std::string& settings_path) {
   const shared::Profile profile = shared::ReadProfile(settings_path);
   EngineOptions options;
-  for (const OptionKey& option : kOptionKeys) {
-    options.*option.field = profile.GetInt("Main", option.key, options.*option.field ? 1 : 0) != 0;
+  for (const OptionFlag& option : kOptionFlags) {
+    const compressor::OptionBoxDesign& design = compressor::DesignOf(option.box);
+    options.*option.field = profile.GetInt("Main", design.key, design.default_checked ? 1 : 0) != 0;
   }
   return options;
 }
@@ -83,7 +86,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, const EngineOpt
       const bool negated = word.rfind("--no-", 0) == 0;
       const std::string name = word.substr(negated ? 5 : 2);
       bool known = false;
-      for (const OptionKey& option : kOptionKeys) {
+      for (const OptionFlag& option : kOptionFlags) {
         if (name == option.flag) {
           parsed.options.*option.field = !negated;
           known = true;

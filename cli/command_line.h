@@ -5,11 +5,12 @@
 
 namespace cli {
 
+// The eight engine options; their defaults are those of the settings file (OptionsFromSettings).
 struct EngineOptions {
-  bool ExcludeSystem = true;
-  bool SmartFile = true;
+  bool ExcludeSystem = false;
+  bool SmartFile = false;
   bool TryFile = false;
-  bool PreserveSystem = true;
+  bool PreserveSystem = false;
   bool DecompWorthy = false;
   bool UseVelnor = false;
   bool Defragment = false;
